@@ -1,0 +1,33 @@
+# The plug-in DLL, and on x86_64 the simulated host and the end-to-end tests.
+
+add_library(qv_plugin SHARED
+    src/plugin/exports.cpp
+    src/plugin/exports.def
+    src/platform/win/debug_output.cpp
+    src/platform/win/alert_presenter.cpp
+    src/hostlink/object_model_win.cpp
+    src/settings/profile_document_win.cpp
+    src/settings/profile_name.cpp
+    src/shell/plugin_app.cpp
+    src/shell/module_objects.cpp
+    src/shell/config_dialog.cpp
+)
+set_target_properties(qv_plugin PROPERTIES OUTPUT_NAME "QUORVAN-9" PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_compile_options(qv_plugin PRIVATE ${QV_WARNINGS})
+# One file to copy: the C and C++ runtimes are linked in, only Windows system DLLs are imported.
+target_link_options(qv_plugin PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--enable-stdcall-fixup)
+target_link_libraries(qv_plugin PRIVATE qv_core ole32 oleaut32 uuid ws2_32 wsock32 user32 kernel32)
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    add_subdirectory(simhost)
+    if(QV_TESTS)
+        enable_testing()
+        add_subdirectory(tests/e2e)
+    endif()
+else()
+    if(QV_TESTS)
+        enable_testing()
+        add_test(NAME dll_exports_and_imports
+                 COMMAND ${CMAKE_SOURCE_DIR}/tools/check-dll $<TARGET_FILE:qv_plugin>)
+    endif()
+endif()

@@ -1,0 +1,3 @@
+#include "plugin/host_binding.h"
+
+HostBinding host;
