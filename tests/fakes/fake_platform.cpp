@@ -4,6 +4,9 @@
 
 #include "diag/log.h"
 #include "hostlink/object_model.h"
+#include "pendant/axis_select.h"
+#include "pendant/inc_select.h"
+#include "pendant/pendant_controller.h"
 #include "pendant/plugin_state.h"
 #include "host_state.h"
 #include "plugin/host_binding.h"
@@ -50,6 +53,9 @@ void ResetPluginState() {
     fakePlatform = FakePlatform{};
     logState = LogState{};
     pluginState = PluginState{};
+    pendantState = PendantState{};
+    axisSelectState = AxisSelectState{};
+    incSelectState = IncSelectState{};
     host = HostBinding{};
 }
 
