@@ -19,6 +19,10 @@ bool SimHost::Load(const std::string& dllPath) {
         error_ = plugin.error();
         return false;
     }
+    if (!alerts.Install(plugin.handle())) {
+        error_ = "the plug-in does not import MessageBoxA";
+        return false;
+    }
     PluginEntryPoints& e = plugin.entry;
     e.SetGetLED(SimGetLED);
     e.SetSetLED(SimSetLED);

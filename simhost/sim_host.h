@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "alert_recorder.h"
 #include "debug_capture.h"
 #include "host_state.h"
 #include "plugin_module.h"
@@ -36,6 +37,7 @@ public:
     HostState state;
     PluginModule plugin;
     DebugCapture debugChannel;
+    AlertRecorder alerts;
 
 private:
     std::string error_;

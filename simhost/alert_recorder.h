@@ -1,0 +1,50 @@
+// Sees the plug-in's alert boxes. The plug-in's import of MessageBoxA is pointed at a recorder
+// that keeps each box's text, caption and style; boxes can be held open until the host (or a
+// test) closes them, and can still be shown for real (under a display) after being recorded.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct AlertBox {
+    std::string text;
+    std::string caption;
+    unsigned style;
+    DWORD threadId;
+};
+
+class AlertRecorder {
+public:
+    AlertRecorder();
+    ~AlertRecorder();
+    AlertRecorder(const AlertRecorder&) = delete;
+    AlertRecorder& operator=(const AlertRecorder&) = delete;
+
+    // Points the module's MessageBoxA import at the recorder; false if it has none.
+    bool Install(HMODULE plugin);
+
+    // While held, boxes stay open (their threads wait) until CloseOpenBoxes.
+    void HoldBoxesOpen(bool hold);
+    void CloseOpenBoxes();
+    // After recording, show the box for real as well.
+    void ShowRealBoxes(bool show);
+
+    // Waits until at least count boxes have been opened since the last Take (or the timeout).
+    bool WaitForBoxes(size_t count, DWORD timeoutMs = 10000);
+    // The boxes opened since the last call, in the order they opened.
+    std::vector<AlertBox> Take();
+    // Boxes whose threads have not returned yet.
+    int OpenBoxes() const;
+
+private:
+    static int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+    int Record(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+
+    mutable CRITICAL_SECTION lock_;
+    HANDLE opened_;  // auto-reset: a box was opened
+    HANDLE closeAll_;  // manual-reset: set while boxes may close
+    std::vector<AlertBox> boxes_;
+    volatile LONG open_ = 0;
+    bool showReal_ = false;
+};
