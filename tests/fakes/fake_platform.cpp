@@ -36,7 +36,7 @@ void Mach3ObjectModelShutdown() { ++fakePlatform.shutdownCalls; }
 
 int32_t ReadPortByte(uint16_t address) {
     ++fakePlatform.portReads;
-    fakePlatform.portAddresses.push_back(address);
+    if (fakePlatform.recordPortAddresses) fakePlatform.portAddresses.push_back(address);
     if (fakePlatform.portBytes.empty()) return fakePlatform.steadyPortByte;
     const int32_t value = fakePlatform.portBytes.front();
     fakePlatform.portBytes.pop_front();

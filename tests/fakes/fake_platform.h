@@ -22,6 +22,7 @@ struct FakePlatform {
     int32_t steadyPortByte = 0x87;
     int portReads = 0;
     std::vector<uint16_t> portAddresses;
+    bool recordPortAddresses = true;  // off where a test counts heap allocations
 };
 
 extern FakePlatform fakePlatform;
