@@ -45,14 +45,21 @@ AlertRecorder::~AlertRecorder() {
     DeleteCriticalSection(&lock_);
 }
 
-bool AlertRecorder::Install(HMODULE plugin) {
-    void** slot = FindImportSlot(plugin, "USER32.dll", "MessageBoxA");
+namespace {
+bool Redirect(HMODULE module, const char* dllName, const char* functionName, void* replacement) {
+    void** slot = FindImportSlot(module, dllName, functionName);
     if (slot == nullptr) return false;
     DWORD oldProtection;
     if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &oldProtection)) return false;
-    *slot = reinterpret_cast<void*>(&RecordMessageBox);
+    *slot = replacement;
     VirtualProtect(slot, sizeof *slot, oldProtection, &oldProtection);
     return true;
+}
+}  // namespace
+
+bool AlertRecorder::Install(HMODULE plugin) {
+    return Redirect(plugin, "USER32.dll", "MessageBoxA", reinterpret_cast<void*>(&RecordMessageBox)) &&
+           Redirect(plugin, "KERNEL32.dll", "CreateThread", reinterpret_cast<void*>(&CountCreateThread));
 }
 
 void AlertRecorder::HoldBoxesOpen(bool hold) {
@@ -68,12 +75,21 @@ void AlertRecorder::CloseOpenBoxes() { SetEvent(closeAll_); }
 void AlertRecorder::ShowRealBoxes(bool show) { showReal_ = show; }
 
 bool AlertRecorder::WaitForBoxes(size_t count, DWORD timeoutMs) {
+    EnterCriticalSection(&lock_);
+    const size_t taken = taken_;
+    LeaveCriticalSection(&lock_);
+    return WaitUntil(taken + count, timeoutMs);
+}
+
+bool AlertRecorder::WaitForRaisedBoxes(DWORD timeoutMs) { return WaitUntil(static_cast<size_t>(started_), timeoutMs); }
+
+bool AlertRecorder::WaitUntil(size_t recordedAtLeast, DWORD timeoutMs) {
     const DWORD deadline = GetTickCount() + timeoutMs;
     for (;;) {
         EnterCriticalSection(&lock_);
-        const size_t have = boxes_.size();
+        const size_t have = recorded_;
         LeaveCriticalSection(&lock_);
-        if (have >= count) return true;
+        if (have >= recordedAtLeast) return true;
         const DWORD now = GetTickCount();
         if (static_cast<LONG>(deadline - now) <= 0) return false;
         WaitForSingleObject(opened_, deadline - now);
@@ -84,6 +100,7 @@ std::vector<AlertBox> AlertRecorder::Take() {
     EnterCriticalSection(&lock_);
     std::vector<AlertBox> taken;
     taken.swap(boxes_);
+    taken_ += taken.size();
     LeaveCriticalSection(&lock_);
     return taken;
 }
@@ -94,11 +111,20 @@ int WINAPI AlertRecorder::RecordMessageBox(HWND owner, LPCSTR text, LPCSTR capti
     return activeRecorder != nullptr ? activeRecorder->Record(owner, text, caption, style) : IDOK;
 }
 
+HANDLE WINAPI AlertRecorder::CountCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
+                                              LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                                              LPDWORD threadId) {
+    HANDLE thread = CreateThread(security, stack, start, parameter, flags, threadId);
+    if (thread != nullptr && activeRecorder != nullptr) InterlockedIncrement(&activeRecorder->started_);
+    return thread;
+}
+
 int AlertRecorder::Record(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     InterlockedIncrement(&open_);
     EnterCriticalSection(&lock_);
     boxes_.push_back(AlertBox{text != nullptr ? text : "", caption != nullptr ? caption : "", style,
                               GetCurrentThreadId()});
+    ++recorded_;
     LeaveCriticalSection(&lock_);
     SetEvent(opened_);
     int result = IDOK;

@@ -59,6 +59,15 @@ void HostState::SetMessageLine(const char* text) {
     HostStringRelease(old);
 }
 
+int HostState::NextPortRead(uint16_t address) {
+    ++portReads;
+    lastPortAddress = address;
+    if (boardReads.empty()) return boardByte;
+    const int value = boardReads.front();
+    boardReads.pop_front();
+    return value;
+}
+
 void HostState::ConfigureForBoard(uint16_t port2Address) {
     SetIo<HostIo::Port2Enabled>(1);
     SetIo<HostIo::Port2PinsAsInputs>(1);

@@ -3,6 +3,7 @@
 // host's jog controls do.
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,16 @@ struct HostState {
     // Every call the plug-in made, oldest first; cleared by whoever reads it.
     std::vector<HostCall> calls;
     bool recordCalls = true;
+
+    // The QUORVAN-9 board on port 2, as the host's port read sees it: every read gives
+    // boardByte unless scripted reads are queued (one per read; kReadFails makes that read fail).
+    static constexpr int kReadFails = -1;
+    int boardByte = 0x07;  // enable off, axis selector 7: a board at rest
+    std::deque<int> boardReads;
+    int portReads = 0;
+    uint16_t lastPortAddress = 0;
+    // The byte for one read of address, or kReadFails.
+    int NextPortRead(uint16_t address);
 
     // Called from inside GetLED when set, to let a test re-enter the plug-in mid-tick.
     void (*onGetLED)(int16_t code) = nullptr;

@@ -1,6 +1,7 @@
 #include "sim_host.h"
 
 #include <cctype>
+#include <cstdio>
 
 SimHost::SimHost() { simHost = &state; }
 
@@ -50,6 +51,20 @@ std::string SimHost::SetProName(const std::string& profile) {
 }
 
 int SimHost::PostInitControl() { return plugin.entry.PostInitControl(); }
+
+std::string SimHost::MakeDemoProfile() {
+    char folder[MAX_PATH + 1] = {};
+    GetTempPathA(MAX_PATH, folder);
+    const std::string path = std::string(folder) + "QUORVAN-9-demo-profile.xml";
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file != nullptr) {
+        fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<profile>\r\n  <QUORVAN9>\r\n"
+              "    <DebugLevel>4</DebugLevel>\r\n  </QUORVAN9>\r\n</profile>\r\n",
+              file);
+        fclose(file);
+    }
+    return path;
+}
 
 std::vector<std::string> SimHost::TakeLog() {
     std::vector<std::string> lines = debugChannel.TakeLines();

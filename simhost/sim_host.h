@@ -29,6 +29,10 @@ public:
     void Tick() { plugin.entry.Update(); }
     void StopPlug() { plugin.entry.StopPlug(); }
 
+    // A fresh profile in the temporary folder whose DebugLevel lets the controller's state
+    // changes (INFO) through; returns its path.
+    std::string MakeDemoProfile();
+
     // Log lines written since the last call, each without its time stamp.
     std::vector<std::string> TakeLog();
 
