@@ -1,6 +1,10 @@
 // The main job: the plug-in running inside the simulated host, playing a pendant session and
 // showing, tick by tick, what the operator sees at the machine.
-//   simhost [--log] [session-file]
+//   simhost [--log] [--machine] [--record FILE] [session-file]
+//   simhost --interactive [--record FILE]   (commands on stdin, machine lines on stdout)
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -20,18 +24,23 @@ bool ReadFile(const char* path, std::string* text) {
     *text = content.str();
     return true;
 }
-
-void ShowLog(SimHost& host) {
-    for (const std::string& line : host.TakeLog()) printf("         |   log %s\n", line.c_str());
-}
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool showLog = false;
+    _setmode(_fileno(stdout), _O_BINARY);  // plain line ends for the Unix programs that read it
+    SessionOptions options;
+    bool interactive = false;
+    const char* recordPath = nullptr;
     const char* sessionPath = kDefaultSession;
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--log") == 0) {
-            showLog = true;
+            options.showLog = true;
+        } else if (strcmp(argv[i], "--machine") == 0) {
+            options.machineLines = true;
+        } else if (strcmp(argv[i], "--interactive") == 0) {
+            interactive = options.machineLines = true;
+        } else if (strcmp(argv[i], "--record") == 0 && i + 1 < argc) {
+            recordPath = argv[++i];
         } else {
             sessionPath = argv[i];
         }
@@ -39,7 +48,9 @@ int main(int argc, char** argv) {
     std::string text;
     std::vector<SessionCommand> commands;
     std::string error;
-    if (!ReadFile(sessionPath, &text)) {
+    if (interactive) {
+        // no session file: the commands come from stdin
+    } else if (!ReadFile(sessionPath, &text)) {
         fprintf(stderr, "simhost: cannot read session file %s\n", sessionPath);
         return 2;
     }
@@ -54,20 +65,28 @@ int main(int argc, char** argv) {
         fprintf(stderr, "simhost: %s\n", host.error().c_str());
         return 1;
     }
-    printf("== The host loads QUORVAN-9.dll and starts it\n");
     host.InitControl();
-    const std::string title = host.SetProName(host.MakeDemoProfile());
-    printf("         | plug-in title: \"%s\"\n", title.c_str());
-    printf("         | object-model connection: status %d\n", host.PostInitControl());
-    ShowLog(host);
+    options.profilePath = host.MakeDemoProfile();
+    const std::string title = host.SetProName(options.profilePath);
+    const int connection = host.PostInitControl();
 
-    SessionPlayer player(host, stdout, showLog);
-    const bool played = player.Play(commands);
-    if (!played) fprintf(stderr, "simhost: %s: %s\n", sessionPath, player.error().c_str());
+    SessionPlayer player(host, stdout, options);
+    player.ShowStartUp(title, connection);
+    if (recordPath != nullptr && !player.StartRecording(recordPath)) {
+        fprintf(stderr, "simhost: cannot write the trace file %s\n", recordPath);
+        return 2;
+    }
+    bool played = true;
+    if (interactive) {
+        player.PlayInteractive(stdin);
+    } else {
+        played = player.Play(commands);
+        if (!played) fprintf(stderr, "simhost: %s: %s\n", sessionPath, player.error().c_str());
+    }
+    player.StopRecording();
 
-    printf("\n== The host stops the plug-in\n");
     host.StopPlug();
-    ShowLog(host);
+    player.ShowShutDown();
     host.alerts.CloseOpenBoxes();
     host.Unload();
     return played ? 0 : 1;
