@@ -39,8 +39,7 @@ std::string Bits(int byte) {
     return bits;
 }
 
-std::string AxisKnobText(int axis, bool enable) {
-    if (axis == 7 && !enable) return "7 rest";
+std::string AxisKnobText(int axis) {
     if (axis >= 6) return std::to_string(axis) + " ext switch " + std::to_string(axis - 5);
     return std::to_string(axis) + " " + kAxisNames[axis];
 }
@@ -90,7 +89,8 @@ std::string IncrementAfter(const std::string& field) {
 
 int BoardByte(const PendantKnobs& knobs) {
     if (!knobs.plugged) return 0x00;
-    return (knobs.enable ? 0x80 : 0) | ((knobs.increment & 3) << 3) | (knobs.axis & 7);
+    // The board shows the axis knob only while the enable is held; released, it shows 7.
+    return (knobs.enable ? 0x80 | (knobs.axis & 7) : 7) | ((knobs.increment & 3) << 3);
 }
 
 std::string PendantModel::Field(const std::string& key, const std::string& fallback) const {
@@ -262,7 +262,7 @@ std::vector<std::string> RenderScreen(const PendantModel& model, int width, int 
     pair(" PENDANT (your hands)", " BOARD BYTE on port 2");
     pair("  enable     " + std::string(k.enable ? "HELD" : "off"),
          "  " + (haveState ? byteField : Hex(byte)) + (byteRead || !haveState ? "  " + Bits(byte) : ""));
-    pair("  axis knob  " + AxisKnobText(k.axis, k.enable),
+    pair("  axis knob  " + AxisKnobText(k.axis) + (k.enable ? "" : " (the board shows 7)"),
          "  enable " + model.Field("enable", "-") + "  axis sel " + model.Field("axissel", "-") + "  inc sel " +
              model.Field("incsel", "-"));
     pair("  inc knob   " + std::to_string(k.increment) + " " + kIncNames[k.increment & 3],

@@ -9,14 +9,14 @@
 
 // The pendant as the operator holds it.
 struct PendantKnobs {
-    int axis = 7;       // the axis knob, 0..7 (7 is the rest position)
+    int axis = 0;       // the axis knob, 0..7
     int increment = 0;  // the increment knob, 0..3
     bool enable = false;
     bool plugged = true;
 };
 
-// The board's byte for these knobs: bit 7 enable, bits 3-4 increment, bits 0-2 axis. An
-// unplugged board's inputs all read low.
+// The board's byte for these knobs: bit 7 enable, bits 3-4 increment, bits 0-2 axis, which
+// read 7 while the enable is released. An unplugged board's inputs all read low.
 int BoardByte(const PendantKnobs& knobs);
 
 struct OpenAlert {

@@ -191,8 +191,10 @@ int main(int argc, char** argv) {
     long nextTick = NowMs();
     long quitDeadline = 0;
     int exitStatus = -1;
-    // The host starts with the board at rest, as the knobs are.
-    host.Send("board 0x07");
+    std::string lastError;  // the host's last line on stderr
+    char board[16];
+    snprintf(board, sizeof board, "board 0x%02X", BoardByte(model.knobs));
+    host.Send(board);
 
     for (;;) {
         if (interrupted && !model.quitting) HandleKey(model, 'q', "");
@@ -241,13 +243,17 @@ int main(int argc, char** argv) {
             if (line.compare(0, 6, "STATE ") == 0 && ticksOwed > 0) --ticksOwed;
             TakeHostLine(model, line);
         }
-        for (const std::string& line : errors) model.notice = "host: " + line;
+        for (const std::string& line : errors) {
+            if (!line.empty()) lastError = line;
+            model.notice = "host: " + line;
+        }
 
         if (host.out < 0 && host.pid > 0) {
             exitStatus = host.Reap();
             if (exitStatus >= 0 && !model.quitting) {
                 hostGone = true;
-                model.notice = "the simulated host has stopped (exit " + std::to_string(exitStatus) + "); q quits";
+                model.notice = "the simulated host has stopped (exit " + std::to_string(exitStatus) + ")" +
+                               (lastError.empty() ? "" : ": " + lastError) + "; q quits";
             }
         }
         if (model.quitting && host.pid < 0) break;
@@ -260,6 +266,9 @@ int main(int argc, char** argv) {
     }
     if (!model.recordPath.empty()) printf("Recorded trace: %s (replay it with: tools/run.sh %s)\n",
                                           model.recordPath.c_str(), model.recordPath.c_str());
-    if (exitStatus > 0) printf("The simulated host ended with status %d: %s\n", exitStatus, model.notice.c_str());
+    if (exitStatus > 0) {
+        printf("The simulated host ended with status %d%s%s\n", exitStatus, lastError.empty() ? "" : ": ",
+               lastError.c_str());
+    }
     return exitStatus > 0 ? 1 : 0;
 }

@@ -34,13 +34,14 @@ TEST(PendantKeys, KnobsEnableAndPlugMakeTheBoardByte) {
         std::vector<int> keys;
         Commands expected;
     } cases[] = {
-        {"axis knob to 2", {'2'}, {"board 0x02"}},
-        {"enable held on axis 0, x10", {'0', ']', ' '}, {"board 0x00", "board 0x08", "board 0x88"}},
+        {"released, the board shows axis 7 whatever the knob", {'2'}, {}},
+        {"the enable shows the knob", {'2', ' '}, {"board 0x82"}},
+        {"x10, enable held, released", {']', ' ', ' '}, {"board 0x0F", "board 0x88", "board 0x0F"}},
         {"arrows turn the knobs and stop at their ends",
-         {KeyRight, KeyLeft, KeyLeft, KeyUp, KeyUp, KeyUp, KeyUp, KeyDown},
-         {"board 0x06", "board 0x05", "board 0x0D", "board 0x15", "board 0x1D", "board 0x15"}},
+         {' ', KeyLeft, KeyRight, KeyRight, KeyUp, KeyUp, KeyUp, KeyUp, KeyDown},
+         {"board 0x80", "board 0x81", "board 0x82", "board 0x8A", "board 0x92", "board 0x9A", "board 0x92"}},
         {"the increment knob does not go below 0", {'['}, {}},
-        {"the knob already there sends nothing", {'7'}, {}},
+        {"the axis knob does not go past 7", {' ', '7', KeyRight}, {"board 0x80", "board 0x87"}},
         {"unplugged: inputs read low, knob turns change nothing, replugged: the knobs again",
          {'u', '3', ' ', 'u'}, {"board 0x00", "board 0x83"}},
     };
@@ -165,13 +166,21 @@ TEST(PendantScreen, ShowsKnobsByteHostPlugInAlertsLogAndLegend) {
     ASSERT_EQ(screen.size(), 40u);
     for (const std::string& line : screen) EXPECT_EQ(line.size(), 100u) << line;
     for (const char* text :
-         {"tick 12", "enable     HELD", "axis knob  2 Z", "inc knob   1 x10", "0x8A  1000 1010",
+         {"tick 12", "enable     HELD", "axis knob  2 Z ", "inc knob   1 x10", "0x8A  1000 1010",
           "enable 1  axis sel 2  inc sel 1", "read by the plug-in: yes", "controller EngagedSwitched",
           "jog mode   MPG", "MPG axis   2 Z", "increment  0.1000 mm", "object model connected", "1 open",
           "message line: \"Pendant or front panel MPG is enabled", "Warning(100): / QUORVAN-9 Plug-In is forcing",
           "Changing to MPG Jog Mode (Enabled)", "space enable", "q quit"}) {
         EXPECT_TRUE(ScreenHas(screen, text)) << "missing: " << text;
     }
+}
+
+TEST(PendantScreen, SaysWhenTheBoardHidesTheAxisKnob) {
+    PendantModel model;
+    Keys(model, {'4'});
+    EXPECT_TRUE(ScreenHas(RenderScreen(model, 100, 30), "axis knob  4 B (the board shows 7)"));
+    Keys(model, {' '});
+    EXPECT_FALSE(ScreenHas(RenderScreen(model, 100, 30), "the board shows 7"));
 }
 
 TEST(PendantScreen, FitsAnySizeAndKeepsTheLegend) {
