@@ -104,7 +104,8 @@ fixtures)
         else
             [ -f "$expected" ] || fail "no expected output for $(basename "$trace")"
             diff <(without_times "$expected") <(without_times "$work/out") ||
-                fail "$(basename "$trace") no longer gives its expected output"
+                fail "$(basename "$trace") no longer gives its expected output (if the change is" \
+                     "meant, regenerate: $0 fixtures $simhost --regenerate, and review the diff)"
         fi
         count=$((count + 1))
     done
