@@ -1,5 +1,8 @@
 # The plug-in DLL, and on x86_64 the simulated host and the end-to-end tests.
 
+# The configuration dialog's template is a resource script.
+enable_language(RC)
+
 add_library(qv_plugin SHARED
     src/plugin/exports.cpp
     src/plugin/exports.def
@@ -9,14 +12,18 @@ add_library(qv_plugin SHARED
     src/settings/profile_document_win.cpp
     src/settings/profile_name.cpp
     src/shell/plugin_app.cpp
+    src/shell/dll_main.cpp
     src/shell/module_objects.cpp
     src/shell/config_dialog.cpp
+    src/shell/config_dialog.rc
 )
 set_target_properties(qv_plugin PROPERTIES OUTPUT_NAME "QUORVAN-9" PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_compile_options(qv_plugin PRIVATE ${QV_WARNINGS})
 # One file to copy: the C and C++ runtimes are linked in, only Windows system DLLs are imported.
 target_link_options(qv_plugin PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--enable-stdcall-fixup)
 target_link_libraries(qv_plugin PRIVATE qv_core ole32 oleaut32 uuid ws2_32 wsock32 user32 kernel32)
+# The module's file name is cut by the shell's path rules.
+target_link_libraries(qv_plugin PRIVATE shlwapi)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     add_subdirectory(simhost)

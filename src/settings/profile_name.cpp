@@ -1,5 +1,6 @@
 #include "settings/profile_name.h"
 
+#include <memory>
 #include <string>
 
 #include "diag/log.h"
@@ -30,10 +31,16 @@ const char* myProfileInit(const char* /*name*/, ProfileDocument* document) {
 
 char* myProName(const char* name) {
     TitleTexts& titles = Titles();
-    ProfileName = name;
-    ProfileDocument* document = new ProfileDocument();
-    titles.titleSuffix = myProfileInit(name, document);
-    titles.PluginTitle = std::string(PlatformModuleBaseName()) + titles.titleSuffix;
-    delete document;
+    try {
+        ProfileName = name;
+        std::unique_ptr<ProfileDocument> document(new ProfileDocument());
+        titles.titleSuffix = myProfileInit(name, document.get());
+        // The same text on every call stays in the same buffer, so a host that kept the pointer
+        // from an earlier call still reads the title.
+        const std::string title = std::string(PlatformModuleBaseName()) + titles.titleSuffix;
+        if (titles.PluginTitle != title) titles.PluginTitle = title;
+    } catch (...) {
+        // Out of memory: the host still gets a valid text, the title of the last call.
+    }
     return &titles.PluginTitle[0];
 }

@@ -3,6 +3,7 @@
 
 #include <regex>
 
+#include "profile_files.h"
 #include "sim_host.h"
 
 namespace {
@@ -62,5 +63,20 @@ TEST_F(BoundaryTest, SetProNameReleasesTheHostsCopyAndReturnsTheTitle) {
     EXPECT_STREQ(title, "QUORVAN-9 Quorvan Devices Inc.");
     EXPECT_EQ(HostStringHeaderOf(name.chars)->refs, 1);
     HostStringRelease(name);
+}
+
+// The host's machine profile asks for INFO: the requests the plug-in ignores are logged.
+TEST_F(BoundaryTest, ProbeAndPurgeAreLoggedAtInfo) {
+    TempFolder folder;
+    host_.InitControl();
+    host_.TakeLog();
+    host_.SetProName(folder.CopyHostProfile());
+    EXPECT_EQ(host_.TakeLog(), (std::vector<std::string>{"[QUORVAN-9][SYSTEM]: Debug level changed from 'SYSTEM' to 'INFO'"}));
+    host_.plugin.entry.Probe();
+    host_.plugin.entry.Purge(5);
+    host_.plugin.entry.Purge(0xFFFF);
+    EXPECT_EQ(host_.TakeLog(), (std::vector<std::string>{"[QUORVAN-9][INFO]: myProbe(), ignored",
+                                                         "[QUORVAN-9][INFO]: myPurge(5), ignored",
+                                                         "[QUORVAN-9][INFO]: myPurge(-1), ignored"}));
 }
 }  // namespace
