@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine64
-          xvfb imagemagick x11-utils xdotool bc clang libclang-rt-14-dev valgrind
+          xvfb xauth imagemagick x11-utils xdotool bc clang libclang-rt-14-dev valgrind
           libncurses-dev)
 missing=()
 for p in "${packages[@]}"; do
