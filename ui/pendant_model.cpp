@@ -262,7 +262,7 @@ std::vector<std::string> RenderScreen(const PendantModel& model, int width, int 
     pair(" PENDANT (your hands)", " BOARD BYTE on port 2");
     pair("  enable     " + std::string(k.enable ? "HELD" : "off"),
          "  " + (haveState ? byteField : Hex(byte)) + (byteRead || !haveState ? "  " + Bits(byte) : ""));
-    pair("  axis knob  " + AxisKnobText(k.axis) + (k.enable ? "" : " (the board shows 7)"),
+    pair("  axis knob  " + AxisKnobText(k.axis) + (k.enable ? "" : " (board shows 7)"),
          "  enable " + model.Field("enable", "-") + "  axis sel " + model.Field("axissel", "-") + "  inc sel " +
              model.Field("incsel", "-"));
     pair("  inc knob   " + std::to_string(k.increment) + " " + kIncNames[k.increment & 3],

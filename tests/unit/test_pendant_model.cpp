@@ -178,9 +178,9 @@ TEST(PendantScreen, ShowsKnobsByteHostPlugInAlertsLogAndLegend) {
 TEST(PendantScreen, SaysWhenTheBoardHidesTheAxisKnob) {
     PendantModel model;
     Keys(model, {'4'});
-    EXPECT_TRUE(ScreenHas(RenderScreen(model, 100, 30), "axis knob  4 B (the board shows 7)"));
+    EXPECT_TRUE(ScreenHas(RenderScreen(model, 100, 30), "axis knob  4 B (board shows 7)"));
     Keys(model, {' '});
-    EXPECT_FALSE(ScreenHas(RenderScreen(model, 100, 30), "the board shows 7"));
+    EXPECT_FALSE(ScreenHas(RenderScreen(model, 100, 30), "board shows 7"));
 }
 
 TEST(PendantScreen, FitsAnySizeAndKeepsTheLegend) {
