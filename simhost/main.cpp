@@ -68,6 +68,8 @@ int main(int argc, char** argv) {
     host.InitControl();
     options.profilePath = host.MakeDemoProfile();
     const std::string title = host.SetProName(options.profilePath);
+    // The host's automation object model is running before the plug-in connects to it.
+    if (!host.objectModel.Start()) fprintf(stderr, "simhost: %s\n", host.objectModel.error().c_str());
     const int connection = host.PostInitControl();
 
     SessionPlayer player(host, stdout, options);

@@ -3,7 +3,11 @@
 #include <cctype>
 #include <cstdio>
 
-SimHost::SimHost() { simHost = &state; }
+SimHost::SimHost() {
+    simHost = &state;
+    // The object model's port reads see this host's board.
+    objectModel.byteSource = [this](uint16_t address) { return state.NextPortRead(address); };
+}
 
 SimHost::~SimHost() {
     Unload();

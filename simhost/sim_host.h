@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "alert_recorder.h"
+#include "automation_server.h"
 #include "debug_capture.h"
 #include "host_state.h"
 #include "plugin_module.h"
@@ -39,6 +40,8 @@ public:
     const std::string& error() const { return error_; }
 
     HostState state;
+    // The host's automation object model; started by whoever plays the host, on its thread.
+    AutomationServer objectModel;
     PluginModule plugin;
     DebugCapture debugChannel;
     AlertRecorder alerts;

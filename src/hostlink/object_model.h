@@ -2,6 +2,13 @@
 #pragma once
 #include <cstdint>
 
+// The host's automation identifiers, shared with the simulated host that plays it.
+namespace HostObjectModel {
+constexpr const wchar_t* kDocumentProgId = L"Mach4.Document";
+constexpr int32_t kDocumentControl = 3;   // method, no arguments -> VT_DISPATCH control object
+constexpr int32_t kControlReadPort = 32;  // method, VT_UI2 port address -> VT_UI1 byte
+}  // namespace HostObjectModel
+
 // Connects on the calling thread: 0 connected, 1 no class for the ProgID, 2 host object not
 // running, 3 no IDispatch, otherwise the HRESULT of the failed control-object call (4 if 0).
 int32_t Mach3ObjectModelStartup();
