@@ -8,10 +8,18 @@
 
 namespace {
 constexpr const char* kStartup = "Mach3ObjectModelStartup: ";
+
+// COM initialisations of the host's thread made here and not yet closed, so a shutdown never
+// closes more than was opened (a second StopPlug would otherwise pull COM from under the host).
+struct ObjectModelLink {
+    int openComInitializations = 0;
+};
+ObjectModelLink link;
 }  // namespace
 
 int32_t Mach3ObjectModelStartup() {
-    CoInitialize(nullptr);  // a thread that already has COM is normal
+    // A thread that already has COM is normal; every successful call needs its CoUninitialize.
+    if (SUCCEEDED(CoInitialize(nullptr))) ++link.openComInitializations;
     LogMsg(LOG_INFO, "%sentry", kStartup);
 
     CLSID documentClass;
@@ -55,6 +63,8 @@ int32_t Mach3ObjectModelStartup() {
 
 void Mach3ObjectModelShutdown() {
     LogMsg(LOG_INFO, "Mach3ObjectModelShutdown");
+    if (link.openComInitializations == 0) return;
+    --link.openComInitializations;
     CoUninitialize();
 }
 

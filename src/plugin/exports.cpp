@@ -2,6 +2,8 @@
 // what the host hands over or enters the body that does the work, and adds nothing of its own.
 #include "plugin/exports.h"
 
+#include <new>
+
 #include "plugin/lifecycle.h"
 #include "plugin/notify.h"
 #include "pendant/update_cycle.h"
@@ -40,7 +42,9 @@ void QV_CDECL Update() { myUpdate(); }
 void QV_CDECL Notify(int32_t code) { myNotify(code); }
 
 void QV_CDECL Config() {
-    ProfileDocument* document = new ProfileDocument();
+    // Out of memory must not throw into the host: then there is no dialog this time.
+    ProfileDocument* document = new (std::nothrow) ProfileDocument();
+    if (document == nullptr) return;
     myConfig(document);
     delete document;
 }

@@ -278,6 +278,19 @@ TEST(ObjectModelTest, ConnectReadEachTickAndShutDownBalanced) {
     });
 }
 
+TEST(ObjectModelTest, ASecondStopPlugLeavesTheHostThreadsComAlone) {
+    OnHostThread([] {
+        HostRun run(ServerPresence::Running);  // the host's own COM use on this thread
+        ASSERT_TRUE(run.loaded && run.started);
+        ASSERT_EQ(run.host.PostInitControl(), 0);
+        run.host.StopPlug();
+        run.host.StopPlug();
+        EXPECT_EQ(CoInitialize(nullptr), S_FALSE) << "the host's COM must still be open after two StopPlug calls";
+        CoUninitialize();
+        run.End();
+    });
+}
+
 TEST(ObjectModelTest, SecondStartupReleasesTheFirstReferences) {
     OnHostThread([] {
         HostRun run(ServerPresence::Running);
