@@ -42,6 +42,7 @@ AlertRecorder::~AlertRecorder() {
     if (activeRecorder == this) activeRecorder = nullptr;
     CloseHandle(opened_);
     CloseHandle(closeAll_);
+    for (HANDLE thread : boxThreads_) CloseHandle(thread);
     DeleteCriticalSection(&lock_);
 }
 
@@ -105,6 +106,22 @@ std::vector<AlertBox> AlertRecorder::Take() {
     return taken;
 }
 
+bool AlertRecorder::WaitForBoxThreadsToEnd(DWORD timeoutMs) {
+    EnterCriticalSection(&lock_);
+    std::vector<HANDLE> threads;
+    threads.swap(boxThreads_);
+    LeaveCriticalSection(&lock_);
+    const DWORD deadline = GetTickCount() + timeoutMs;
+    bool ended = true;
+    for (HANDLE thread : threads) {
+        const DWORD now = GetTickCount();
+        const DWORD left = static_cast<LONG>(deadline - now) > 0 ? deadline - now : 0;
+        ended = WaitForSingleObject(thread, left) == WAIT_OBJECT_0 && ended;
+        CloseHandle(thread);
+    }
+    return ended;
+}
+
 int AlertRecorder::OpenBoxes() const { return static_cast<int>(open_); }
 
 int WINAPI AlertRecorder::RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
@@ -115,7 +132,18 @@ HANDLE WINAPI AlertRecorder::CountCreateThread(LPSECURITY_ATTRIBUTES security, S
                                               LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
                                               LPDWORD threadId) {
     HANDLE thread = CreateThread(security, stack, start, parameter, flags, threadId);
-    if (thread != nullptr && activeRecorder != nullptr) InterlockedIncrement(&activeRecorder->started_);
+    AlertRecorder* recorder = activeRecorder;
+    if (thread != nullptr && recorder != nullptr) {
+        // The plug-in closes its handle at once; ours lets the host wait for the thread's end.
+        HANDLE own = nullptr;
+        const HANDLE process = GetCurrentProcess();
+        if (DuplicateHandle(process, thread, process, &own, SYNCHRONIZE, FALSE, 0)) {
+            EnterCriticalSection(&recorder->lock_);
+            recorder->boxThreads_.push_back(own);
+            LeaveCriticalSection(&recorder->lock_);
+        }
+        InterlockedIncrement(&recorder->started_);
+    }
     return thread;
 }
 

@@ -40,6 +40,10 @@ public:
     std::vector<AlertBox> Take();
     // Boxes whose threads have not returned yet.
     int OpenBoxes() const;
+    // Box threads the plug-in has started, all time.
+    long Raised() const { return started_; }
+    // Waits until every box thread the plug-in started has ended (boxes must not be held).
+    bool WaitForBoxThreadsToEnd(DWORD timeoutMs = 10000);
 
 private:
     static int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
@@ -52,6 +56,7 @@ private:
     mutable CRITICAL_SECTION lock_;
     HANDLE opened_;  // auto-reset: a box was opened
     HANDLE closeAll_;  // manual-reset: set while boxes may close
+    std::vector<HANDLE> boxThreads_;  // our own handles to the box threads, until they end
     std::vector<AlertBox> boxes_;
     volatile LONG open_ = 0;
     volatile LONG started_ = 0;  // box threads the plug-in started
