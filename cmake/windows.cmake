@@ -29,7 +29,8 @@ add_library(qv_plugin SHARED
 set_target_properties(qv_plugin PROPERTIES OUTPUT_NAME "QUORVAN-9" PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_compile_options(qv_plugin PRIVATE ${QV_WARNINGS})
 # One file to copy: the C and C++ runtimes are linked in, only Windows system DLLs are imported.
-target_link_options(qv_plugin PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--enable-stdcall-fixup)
+target_link_options(qv_plugin PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--enable-stdcall-fixup
+                    $<$<CONFIG:Release>:-s>)
 target_link_libraries(qv_plugin PRIVATE qv_hostlink qv_core ole32 oleaut32 uuid ws2_32 wsock32 user32 kernel32)
 # The module's file name is cut by the shell's path rules.
 target_link_libraries(qv_plugin PRIVATE shlwapi)
@@ -37,6 +38,11 @@ target_link_libraries(qv_plugin PRIVATE shlwapi)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     add_subdirectory(simhost)
     # Figures, not a test: ns per port read through the object-model link against a bare Invoke.
+    add_executable(bench_load bench/bench_load.cpp)
+    target_link_libraries(bench_load PRIVATE qv_simhost)
+    target_link_options(bench_load PRIVATE -static)
+    set_target_properties(bench_load PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+    add_dependencies(bench_load qv_plugin)
     add_executable(bench_port_read bench/bench_port_read.cpp src/platform/win/debug_output.cpp)
     target_link_libraries(bench_port_read PRIVATE qv_simhost qv_hostlink)
     target_link_options(bench_port_read PRIVATE -static)

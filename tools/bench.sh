@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # The benchmark report: builds release binaries and prints every figure in one run.
+# Record a run in docs/benchmarks.md when a change may move the figures.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash tools/setup.sh
@@ -26,8 +27,23 @@ for path in not-running steady baseline change; do
     total=$(sed -n 's/^summary: *\([0-9]*\).*/\1/p' "$out")
     [ -n "$total" ] || total=$(sed -n 's/^totals: *\([0-9]*\).*/\1/p' "$out")
     rm -f "$out"
-    printf '  %-12s %8.1f instructions/tick\n' "$path" "$(echo "$total / $ticks" | bc -l)"
+    per_tick=$(echo "$total / $ticks" | bc -l)
+    printf '  %-12s %8.1f instructions/tick\n' "$path" "$per_tick"
+    eval "ir_${path//-/_}=$per_tick"
 done
+printf '  steady engaged / baseline with the same host calls: %.2f\n' "$(echo "$ir_steady / $ir_baseline" | bc -l)"
+
+echo
+echo "== port reads through the object-model link (wine64)"
+tools/wine-run build/win64/bench_port_read.exe 2>&1
+
+echo
+echo "== start-up and ticks of the real DLL in the simulated host (wine64)"
+tools/wine-run build/win64/bench_load.exe 2>&1
+
+echo
+echo "== fault-injection soak, one million ticks (wine64)"
+tools/wine-run build/win64/soak.exe 1000000 7 2>&1 | grep -v "^soak: *[0-9]* ticks, "
 
 echo
 echo "== shipped DLL"
