@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "window_view.h"
+
 namespace {
 // The hook procedure has no context argument; one watch at a time.
 ConfigDialogWatch* activeWatch = nullptr;
@@ -43,12 +45,8 @@ LRESULT CALLBACK ConfigDialogWatch::HookProc(int code, WPARAM wParam, LPARAM lPa
 bool ConfigDialogWatch::WaitShown(HANDLE giveUp, DWORD milliseconds) {
     const HANDLE events[2] = {shownEvent_, giveUp};
     if (WaitForMultipleObjects(giveUp != nullptr ? 2 : 1, events, FALSE, milliseconds) != WAIT_OBJECT_0) return false;
-    // Painting from this thread waits until the dialog's thread has drawn it and its controls.
-    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    GdiFlush();
+    PaintWindowNow(window_);
     return true;
 }
 
-void ConfigDialogWatch::PressReturn() {
-    if (window_ != nullptr) PostMessageA(window_, WM_KEYDOWN, VK_RETURN, 0);
-}
+void ConfigDialogWatch::PressReturn() { PressReturnIn(window_); }

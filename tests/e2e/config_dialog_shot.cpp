@@ -1,16 +1,24 @@
-// The configuration dialog as an operator sees it, for config_dialog_shot.sh: the host's Config
-// call through the real DLL; once the dialog is on screen and painted this prints
-// "shown <caption>", waits for a line on its input (the screenshot is taken meanwhile), then
-// presses Return in the dialog. Exits 0 when Config came back with the dialog's result, OK.
+// The configuration dialog as an operator sees it, for window_shot.sh: the host's Config call
+// through the real DLL; once the dialog is on screen and painted this prints "shown <caption>",
+// waits for a line on its input (the screenshot is taken meanwhile), then presses Return in the
+// dialog. Exits 0 when the dialog read its caption and text, and Config came back with the
+// dialog's result, OK.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "dialog_watch.h"
 #include "profile_files.h"
 #include "sim_host.h"
+#include "window_view.h"
+
+namespace {
+const char kCaption[] = "QUORVAN-9 Configuration (Version 2012.05.15)";
+const char kText[] = "There is no configuration required for this plug-in";
+}  // namespace
 
 int main() {
     TempFolder folder;
@@ -33,9 +41,14 @@ int main() {
 
     ConfigDialogWatch watch(ConfigDialogWatch::WaitForClose);
     HANDLE configReturned = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // What the dialog shows, read through its window while it is on screen.
+    std::string shownCaption;
+    std::vector<std::string> shownTexts;
     std::thread operatorAtTheMachine([&] {
         if (!watch.WaitShown(configReturned, INFINITE)) return;
-        printf("shown %s\n", watch.caption().c_str());
+        shownCaption = WindowCaption(watch.window());
+        shownTexts = StaticTexts(watch.window());
+        printf("shown %s\n", shownCaption.c_str());
         fflush(stdout);
         char line[64];
         if (fgets(line, sizeof line, stdin) == nullptr) {
@@ -57,11 +70,15 @@ int main() {
     std::string after;
     ReadFileBytes(path, &after);
     const bool profileKept = after == profile;
-    printf("caption '%s', Config returned with OK: %s, profile unchanged: %s\n", watch.caption().c_str(),
-           returnedOk ? "yes" : "no", profileKept ? "yes" : "no");
+    const bool captionOk = watch.caption() == kCaption && shownCaption == kCaption;
+    const bool textOk = shownTexts == std::vector<std::string>{kText};
+    printf("caption '%s', ", shownCaption.c_str());
+    for (const std::string& text : shownTexts) printf("text '%s', ", text.c_str());
+    printf("Config returned with OK: %s, profile unchanged: %s\n", returnedOk ? "yes" : "no",
+           profileKept ? "yes" : "no");
+    printf("%s: caption\n%s: text\n", captionOk ? "ok" : "FAIL", textOk ? "ok" : "FAIL");
     fflush(stdout);
-    const bool captionOk = watch.caption() == "QUORVAN-9 Configuration (Version 2012.05.15)";
     sim.StopPlug();
     sim.Unload();
-    return captionOk && returnedOk && profileKept ? 0 : 1;
+    return captionOk && textOk && returnedOk && profileKept ? 0 : 1;
 }
