@@ -1,5 +1,7 @@
 #include "sim_host.h"
 
+#include "profile_files.h"
+
 #include <cctype>
 #include <cstdio>
 
@@ -57,16 +59,12 @@ std::string SimHost::SetProName(const std::string& profile) {
 int SimHost::PostInitControl() { return plugin.entry.PostInitControl(); }
 
 std::string SimHost::MakeDemoProfile() {
+    // A copy of the machine profile, so a run never touches the original.
     char folder[MAX_PATH + 1] = {};
     GetTempPathA(MAX_PATH, folder);
     const std::string path = std::string(folder) + "QUORVAN-9-demo-profile.xml";
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file != nullptr) {
-        fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<profile>\r\n  <QUORVAN9>\r\n"
-              "    <DebugLevel>4</DebugLevel>\r\n  </QUORVAN9>\r\n</profile>\r\n",
-              file);
-        fclose(file);
-    }
+    std::string bytes;
+    if (!ReadFileBytes(HostProfilePath(), &bytes) || !WriteFileBytes(path, bytes)) return "";
     return path;
 }
 

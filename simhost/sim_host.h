@@ -30,8 +30,8 @@ public:
     void Tick() { plugin.entry.Update(); }
     void StopPlug() { plugin.entry.StopPlug(); }
 
-    // A fresh profile in the temporary folder whose DebugLevel lets the controller's state
-    // changes (INFO) through; returns its path.
+    // A fresh copy of the machine profile in the temporary folder (its DebugLevel lets the
+    // controller's state changes, INFO, through); returns its path, or "" on failure.
     std::string MakeDemoProfile();
 
     // Log lines written since the last call, each without its time stamp.
