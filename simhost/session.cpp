@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include "dialog_watch.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -170,6 +172,7 @@ bool ParseSession(const std::string& text, std::vector<SessionCommand>* commands
         {"jog-enabled", 1, 1}, {"units", 1, 1},       {"notify", 1, 1},     {"mode", 1, 1},   {"axis", 1, 1},
         {"inc", 1, 1},         {"say", 0, 1000},      {"tick", 0, 1},       {"debuglevel", 1, 1},
         {"close-alerts", 0, 0}, {"state", 0, 0},      {"record", 1, 1},     {"quit", 0, 0},
+        {"config", 0, 0},
     };
     std::istringstream lines(text);
     std::string line;
@@ -335,6 +338,17 @@ bool SessionPlayer::Apply(const SessionCommand& command) {
         ShowBetweenTicks();
     } else if (verb == "debuglevel") {
         if (!SetDebugLevel(first)) return false;
+        ShowBetweenTicks();
+    } else if (verb == "config") {
+        // The operator opens the plug-in's configuration in the host and clicks OK.
+        ConfigDialogWatch watch(ConfigDialogWatch::CloseAtOnce);
+        host_.plugin.entry.Config();
+        const std::string shown = watch.shown() ? "\"" + watch.caption() + "\", closed with OK" : "no display to show it on";
+        if (options_.machineLines) {
+            fprintf(out_, "HOST config-dialog=\"%s\"\n", EscapeText(shown).c_str());
+        } else {
+            fprintf(out_, "         | configuration dialog: %s\n", shown.c_str());
+        }
         ShowBetweenTicks();
     } else if (verb == "close-alerts") {
         CloseAlerts();

@@ -7,7 +7,8 @@
 // "jog-enabled on|off", "units mm|inch", "notify CODE", "debuglevel N" (rewrites the profile's
 // DebugLevel and hands the profile to the plug-in again, as the host does when it reloads it).
 // Operator at the host: "mode continuous|incremental|mpg", "axis N", "inc VALUE",
-// "close-alerts" (clicks OK on every open alert box). Flow: "say TEXT" (a heading),
+// "close-alerts" (clicks OK on every open alert box), "config" (opens the plug-in's
+// configuration dialog and clicks OK). Flow: "say TEXT" (a heading),
 // "tick [N]" (N host ticks, each shown), "state" (shows the view now), "record FILE|off"
 // (saves the session as a trace), "quit".
 //
