@@ -29,6 +29,7 @@
 #include "diag/host_string.h"
 #include "diag/log.h"
 #include "fake_platform.h"
+#include "fuzz_check.h"
 #include "host_state.h"
 #include "pendant/pendant_controller.h"
 #include "pendant/plugin_state.h"
@@ -37,6 +38,8 @@
 #include "plugin/lifecycle.h"
 #include "plugin/notify.h"
 #include "trace_reader.h"
+
+const char kFuzzSubject[] = "ENGINE";
 
 namespace {
 
@@ -112,21 +115,6 @@ constexpr double kMpgSteps = 4.0;
 
 // QV_FUZZ_VERBOSE=1 prints what the plug-in logs, to read a seed or a finding.
 const bool kVerbose = getenv("QV_FUZZ_VERBOSE") != nullptr;
-
-[[noreturn]] __attribute__((format(printf, 1, 2))) void Violation(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    fprintf(stderr, "\nENGINE INVARIANT BROKEN: ");
-    vfprintf(stderr, format, args);
-    fprintf(stderr, "\n");
-    va_end(args);
-    abort();
-}
-
-#define REQUIRE(condition, ...)                         \
-    do {                                                \
-        if (!(condition)) Violation(__VA_ARGS__);       \
-    } while (0)
 
 // Callbacks the plug-in stores and must never call.
 void QV_CDECL TrapSetLED(int16_t code, uint8_t) { Violation("SetLED(%d) called", code); }

@@ -23,24 +23,12 @@
 #include "diag/alert.h"
 #include "diag/log.h"
 #include "fake_platform.h"
+#include "fuzz_check.h"
 #include "trace_reader.h"
 
+const char kFuzzSubject[] = "LOG";
+
 namespace {
-
-[[noreturn]] __attribute__((format(printf, 1, 2))) void Violation(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    fprintf(stderr, "\nLOG INVARIANT BROKEN: ");
-    vfprintf(stderr, format, args);
-    fprintf(stderr, "\n");
-    va_end(args);
-    abort();
-}
-
-#define REQUIRE(condition, ...)                   \
-    do {                                          \
-        if (!(condition)) Violation(__VA_ARGS__); \
-    } while (0)
 
 const char kClosingText[] = "\n\nSee the QUORVAN-9 Plug-In Release Notes\nfor more information.";
 const char* const kLevelNames[] = {"OFF", "SYSTEM", "ERROR", "WARNING", "INFO", "DEBUG", "ALL"};
