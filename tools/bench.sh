@@ -32,6 +32,15 @@ for path in not-running steady baseline change; do
     eval "ir_${path//-/_}=$per_tick"
 done
 printf '  steady engaged / baseline with the same host calls: %.2f\n' "$(echo "$ir_steady / $ir_baseline" | bc -l)"
+for path in log-filtered empty-call; do
+    out=$(mktemp)
+    valgrind --tool=callgrind --toggle-collect=RunTicks --callgrind-out-file="$out" \
+        build/bench-native/bench/tick_driver "$path" "$ticks" >/dev/null 2>&1
+    total=$(sed -n 's/^summary: *\([0-9]*\).*/\1/p' "$out")
+    [ -n "$total" ] || total=$(sed -n 's/^totals: *\([0-9]*\).*/\1/p' "$out")
+    rm -f "$out"
+    printf '  %-12s %8.1f instructions/call\n' "$path" "$(echo "$total / $ticks" | bc -l)"
+done
 
 echo
 echo "== port reads through the object-model link (wine64)"

@@ -13,14 +13,17 @@ const char* const kLevelNames[] = {"OFF", "SYSTEM", "ERROR", "WARNING", "INFO", 
 constexpr int32_t kLevelCount = sizeof(kLevelNames) / sizeof(kLevelNames[0]);
 
 bool IsValidLevel(int32_t level) { return level >= 0 && level < kLevelCount; }
+
+// The current level only ever takes valid values; "?" keeps a null out of the format all the same.
+const char* CurrentLevelName() {
+    const char* name = IsValidLevel(logState.logLevel) ? kLevelNames[logState.logLevel] : nullptr;
+    return name != nullptr ? name : "?";
+}
 }  // namespace
 
 const char* LogLevelName(int32_t level) { return IsValidLevel(level) ? kLevelNames[level] : nullptr; }
 
-void LogMsg(int32_t level, const char* format, ...) {
-    // Both filters come first: a filtered call costs two tests and nothing else.
-    if (!logState.logEnabled) return;
-    if (level > logState.logLevel) return;
+void LogWrite(int32_t level, const char* format, ...) {
     const char* levelName = LogLevelName(level);
     if (levelName == nullptr) return;  // a line without a true level name is never written
 
@@ -48,7 +51,7 @@ void LogStart(int32_t level) {
     const bool valid = IsValidLevel(level);
     if (valid) logState.logLevel = level;
     logState.logEnabled = true;
-    LogMsg(LOG_SYSTEM, "PlugIn log started, level '%s', *RELEASE VERSION*", LogLevelName(logState.logLevel));
+    LogMsg(LOG_SYSTEM, "PlugIn log started, level '%s', *RELEASE VERSION*", CurrentLevelName());
     if (!valid) LogMsg(LOG_SYSTEM, "ERROR: Initial debug level %d is invalid, ignored", level);
 }
 
@@ -62,6 +65,6 @@ void LogSetLevel(int32_t level) {
         return;
     }
     // Written before the change, so the old level decides whether it shows.
-    LogMsg(LOG_SYSTEM, "Debug level changed from '%s' to '%s'", LogLevelName(logState.logLevel), LogLevelName(level));
+    LogMsg(LOG_SYSTEM, "Debug level changed from '%s' to '%s'", CurrentLevelName(), kLevelNames[level]);
     logState.logLevel = level;
 }

@@ -28,7 +28,15 @@ constexpr const char* kLogTag = "QUORVAN-9";
 #define QV_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
 #endif
 
-void LogMsg(int32_t level, const char* format, ...) QV_PRINTF(2, 3);
+// LogMsg(level, format, ...): one line when the log is enabled and level is not above the
+// current level. Both tests are made inline at the call, before anything else, so a filtered
+// call costs those two tests and no call at all.
+#define LogMsg(level, ...) (LogWanted(level) ? LogWrite((level), __VA_ARGS__) : (void)0)
+
+inline bool LogWanted(int32_t level) { return logState.logEnabled && level <= logState.logLevel; }
+
+// Writes one line that LogMsg's tests let through.
+void LogWrite(int32_t level, const char* format, ...) QV_PRINTF(2, 3);
 void LogStart(int32_t level);
 void LogStop();
 int32_t LogGetLevel();
