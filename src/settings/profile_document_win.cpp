@@ -226,6 +226,7 @@ struct ProfileDocument::Store {
     bool savable = false;     // false: the file on disk is left exactly as it is
     bool existed = false;     // the file was there and loaded
     bool crlf = false;        // the file's lines end in CR LF
+    bool changed = false;     // the document differs from the file: a root was made or an entry removed
     std::string loadedBytes;  // the file as it was loaded
     FILETIME loadedWriteTime = {};
 
@@ -287,12 +288,15 @@ void ProfileDocument::Store::Load() {
     IXMLDOMElement* newRoot = nullptr;
     IXMLDOMNode* appended = nullptr;
     if (SUCCEEDED(dom->createElement(name.get(), &newRoot)) && newRoot != nullptr) dom->appendChild(newRoot, &appended);
+    changed = appended != nullptr;
     Release(appended);
     Release(newRoot);
 }
 
 void ProfileDocument::Store::Save() {
-    if (dom == nullptr || !savable || path.empty()) return;
+    // An unchanged document is not written at all: the host's file keeps every byte as it wrote
+    // it, whatever the DOM would make of its encoding and layout.
+    if (dom == nullptr || !savable || path.empty() || !changed) return;
 
     std::string bytes;
     if (!SavedBytes(dom, &bytes)) {
@@ -369,6 +373,7 @@ void ProfileDocument::Store::RemoveEntry(IXMLDOMNode* entry) {
     Release(before);
     IXMLDOMNode* removed = nullptr;
     parent->removeChild(entry, &removed);
+    changed = changed || removed != nullptr;
     Release(removed);
     Release(parent);
 }

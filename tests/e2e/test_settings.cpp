@@ -252,6 +252,16 @@ INSTANTIATE_TEST_SUITE_P(
         ProfileCase{"WrongEncodingIsLeftAlone", Setup::Raw, "<profile><Name>caf\xe9</Name><QUORVAN9><DebugLevel>3</DebugLevel></QUORVAN9></profile>",
                     LOG_ALL, {kNotLoaded, kRead}, "ALL", After::Unchanged},
         ProfileCase{"EmptyFileIsLeftAlone", Setup::Raw, "", LOG_ALL, {kNotLoaded, kRead}, "ALL", After::Unchanged},
+        // Loaded and not changed: never rewritten, so what the DOM would make of the encoding,
+        // a byte-order mark or escaped characters never reaches the host's file.
+        ProfileCase{"UnchangedLatin1ProfileIsNotRewritten", Setup::Raw,
+                    "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<profile>\r\n  <Name>caf\xe9</Name>\r\n"
+                    "  <QUORVAN9>\r\n    <DebugLevel>3</DebugLevel>\r\n  </QUORVAN9>\r\n</profile>\r\n",
+                    LOG_SYSTEM, {Changed("WARNING")}, "WARNING", After::Unchanged},
+        ProfileCase{"UnchangedProfileKeepsItsMarkAndEscapes", Setup::Raw,
+                    "\xEF\xBB\xBF<profile><Note>a &gt; b &#65;</Note><QUORVAN9><DebugLevel>5</DebugLevel></QUORVAN9>"
+                    "</profile>",
+                    LOG_SYSTEM, {Changed("DEBUG")}, "DEBUG", After::Unchanged},
         ProfileCase{"ReadOnlyFileIsNotReplaced", Setup::ReadOnlyHost, Entry(""), LOG_ALL,
                     {kRead, Line("ERROR", "~ProfileDocument(): '{path}' is read-only, the profile is not saved")}, "ALL",
                     After::Unchanged},
