@@ -19,27 +19,26 @@ build/bench-native/bench/bench_tick --benchmark_min_time=0.5 2>/dev/null | sed -
 
 echo
 echo "== instructions per tick (callgrind, native release)"
-ticks=20000
-for path in not-running steady baseline change; do
+runs=20000
+# Instructions per run of one path of the tick driver, counted by callgrind.
+instructions_per_run() {
+    local out total
     out=$(mktemp)
     valgrind --tool=callgrind --toggle-collect=RunTicks --callgrind-out-file="$out" \
-        build/bench-native/bench/tick_driver "$path" "$ticks" >/dev/null 2>&1
+        build/bench-native/bench/tick_driver "$1" "$runs" >/dev/null 2>&1
     total=$(sed -n 's/^summary: *\([0-9]*\).*/\1/p' "$out")
     [ -n "$total" ] || total=$(sed -n 's/^totals: *\([0-9]*\).*/\1/p' "$out")
     rm -f "$out"
-    per_tick=$(echo "$total / $ticks" | bc -l)
+    echo "$total / $runs" | bc -l
+}
+for path in not-running steady baseline change; do
+    per_tick=$(instructions_per_run "$path")
     printf '  %-12s %8.1f instructions/tick\n' "$path" "$per_tick"
     eval "ir_${path//-/_}=$per_tick"
 done
 printf '  steady engaged / baseline with the same host calls: %.2f\n' "$(echo "$ir_steady / $ir_baseline" | bc -l)"
 for path in log-filtered empty-call; do
-    out=$(mktemp)
-    valgrind --tool=callgrind --toggle-collect=RunTicks --callgrind-out-file="$out" \
-        build/bench-native/bench/tick_driver "$path" "$ticks" >/dev/null 2>&1
-    total=$(sed -n 's/^summary: *\([0-9]*\).*/\1/p' "$out")
-    [ -n "$total" ] || total=$(sed -n 's/^totals: *\([0-9]*\).*/\1/p' "$out")
-    rm -f "$out"
-    printf '  %-12s %8.1f instructions/call\n' "$path" "$(echo "$total / $ticks" | bc -l)"
+    printf '  %-12s %8.1f instructions/call\n' "$path" "$(instructions_per_run "$path")"
 done
 
 echo
