@@ -29,6 +29,7 @@
 #include "plugin_module.h"
 #include "profile_files.h"
 #include "sim_host.h"
+#include "xml_reader.h"
 
 namespace {
 const char kTitle[] = "QUORVAN-9 Quorvan Devices Inc.";
@@ -37,9 +38,6 @@ constexpr int kLevelAll = 6;
 constexpr size_t kMaxCaseBytes = 1 << 20;
 constexpr int kConfigEvery = 10;
 constexpr int kTicksPerCase = 3;
-
-const CLSID kDomDocument = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-const IID kDomDocumentInterface = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
 struct Seed {
     std::string name;
@@ -199,129 +197,6 @@ std::string Mutated(std::mt19937& random, const Seed& seed, const std::vector<Se
     return bytes;
 }
 
-// ---- This program's own reading of a file ----------------------------------------------------
-
-std::string Narrow(const wchar_t* text, UINT length) {
-    if (text == nullptr || length == 0) return std::string();
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    std::string narrow(size > 0 ? size : 0, '\0');
-    if (size > 0) WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), &narrow[0], size, nullptr, nullptr);
-    return narrow;
-}
-
-template <typename T>
-void Release(T*& object) {
-    if (object != nullptr) object->Release();
-    object = nullptr;
-}
-
-// A DOM of this program's own over a file's bytes, keeping white space as the plug-in's does.
-class Document {
-public:
-    explicit Document(const std::string& bytes) {
-        if (FAILED(CoCreateInstance(kDomDocument, nullptr, CLSCTX_INPROC_SERVER, kDomDocumentInterface,
-                                    reinterpret_cast<void**>(&dom_)))) {
-            dom_ = nullptr;
-            return;
-        }
-        dom_->put_preserveWhiteSpace(VARIANT_TRUE);
-        IStream* stream = nullptr;
-        if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return;
-        ULONG written = 0;
-        if (!bytes.empty()) stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
-        LARGE_INTEGER start = {};
-        stream->Seek(start, STREAM_SEEK_SET, nullptr);
-        VARIANT source;
-        VariantInit(&source);
-        source.vt = VT_UNKNOWN;
-        source.punkVal = stream;
-        VARIANT_BOOL loaded = VARIANT_FALSE;
-        loaded_ = written == bytes.size() && SUCCEEDED(dom_->load(source, &loaded)) && loaded == VARIANT_TRUE;
-        Release(stream);
-    }
-    ~Document() { Release(dom_); }
-    Document(const Document&) = delete;
-    Document& operator=(const Document&) = delete;
-
-    bool loaded() const { return loaded_; }
-
-    // The plug-in's entry: the first DebugLevel of the root's first QUORVAN9; null when there is none.
-    IXMLDOMNode* Entry() {
-        IXMLDOMElement* root = nullptr;
-        if (!loaded_ || FAILED(dom_->get_documentElement(&root)) || root == nullptr) return nullptr;
-        IXMLDOMNode* section = Select(root, L"QUORVAN9");
-        Release(root);
-        if (section == nullptr) return nullptr;
-        IXMLDOMNode* entry = Select(section, L"DebugLevel");
-        Release(section);
-        return entry;
-    }
-
-    // The entry's text without the white space around it; false when there is no entry.
-    bool EntryText(std::string* text) {
-        IXMLDOMNode* entry = Entry();
-        if (entry == nullptr) return false;
-        BSTR value = nullptr;
-        std::wstring wide;
-        if (SUCCEEDED(entry->get_text(&value)) && value != nullptr) wide.assign(value, SysStringLen(value));
-        SysFreeString(value);
-        Release(entry);
-        auto space = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; };
-        while (!wide.empty() && space(wide.back())) wide.pop_back();
-        size_t first = 0;
-        while (first < wide.size() && space(wide[first])) ++first;
-        *text = Narrow(wide.c_str() + first, static_cast<UINT>(wide.size() - first));
-        return true;
-    }
-
-    // Removes the entry, and the white space before it that put it on a line of its own.
-    void RemoveEntry() {
-        IXMLDOMNode* entry = Entry();
-        IXMLDOMNode* parent = nullptr;
-        if (entry != nullptr && SUCCEEDED(entry->get_parentNode(&parent)) && parent != nullptr) {
-            IXMLDOMNode* before = nullptr;
-            BSTR text = nullptr;
-            DOMNodeType type = NODE_INVALID;
-            if (SUCCEEDED(entry->get_previousSibling(&before)) && before != nullptr &&
-                SUCCEEDED(before->get_nodeType(&type)) && type == NODE_TEXT && SUCCEEDED(before->get_text(&text))) {
-                const std::wstring value(text != nullptr ? text : L"", SysStringLen(text));
-                if (value.find_first_not_of(L" \t\r\n") == std::wstring::npos) Remove(parent, before);
-            }
-            SysFreeString(text);
-            Release(before);
-            Remove(parent, entry);
-        }
-        Release(parent);
-        Release(entry);
-    }
-
-    // Everything the document holds, as the DOM writes it.
-    std::wstring Content() {
-        BSTR xml = nullptr;
-        std::wstring content;
-        if (loaded_ && SUCCEEDED(dom_->get_xml(&xml)) && xml != nullptr) content.assign(xml, SysStringLen(xml));
-        SysFreeString(xml);
-        return content;
-    }
-
-private:
-    static IXMLDOMNode* Select(IXMLDOMNode* from, const wchar_t* name) {
-        BSTR query = SysAllocString(name);
-        IXMLDOMNode* found = nullptr;
-        if (from->selectSingleNode(query, &found) != S_OK) Release(found);
-        SysFreeString(query);
-        return found;
-    }
-    static void Remove(IXMLDOMNode* parent, IXMLDOMNode* child) {
-        IXMLDOMNode* removed = nullptr;
-        parent->removeChild(child, &removed);
-        Release(removed);
-    }
-
-    IXMLDOMDocument* dom_ = nullptr;
-    bool loaded_ = false;
-};
-
 // What the plug-in must make of a file, worked out here without it.
 struct Expectation {
     bool loaded = false;
@@ -332,7 +207,7 @@ struct Expectation {
 
 Expectation Expect(const std::string& bytes) {
     Expectation e;
-    Document dom(bytes);
+    XmlReader dom(bytes);
     e.loaded = dom.loaded();
     std::string text;
     if (e.loaded && dom.EntryText(&text)) {
@@ -346,7 +221,7 @@ Expectation Expect(const std::string& bytes) {
 // The content of a file as the DOM reads it, without the plug-in's entry when removeEntry;
 // empty when it does not load.
 std::wstring ContentOf(const std::string& bytes, bool removeEntry) {
-    Document dom(bytes);
+    XmlReader dom(bytes);
     if (removeEntry) dom.RemoveEntry();
     return dom.Content();
 }
@@ -627,7 +502,7 @@ int main(int argc, char** argv) {
     }
     session.TakeLog();
     // Every case is judged by this program's own DOM, so it must read a plain document.
-    if (!Document("<profile/>").loaded()) {
+    if (!XmlReader("<profile/>").loaded()) {
         fprintf(stderr, "profile_corpus: this program's XML DOM does not work\n");
         return 1;
     }

@@ -15,6 +15,7 @@
 #include "dialog_watch.h"
 #include "profile_files.h"
 #include "sim_host.h"
+#include "xml_reader.h"
 
 namespace {
 const char kTitle[] = "QUORVAN-9 Quorvan Devices Inc.";
@@ -37,48 +38,18 @@ std::string HostProfileWith(const std::string& entryLine) {
 }
 
 const CLSID kDomDocument = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-const IID kDomDocumentInterface = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
 // The content of an XML file's bytes, as a DOM with default properties reads it, without the
 // root's child named section: every other section, attribute, comment and value. Empty when the
 // bytes do not parse. COM is taken for this call only, so the caller's thread stays as it was.
 std::wstring ContentWithout(const std::string& bytes, const wchar_t* section) {
-    std::wstring content;
     const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    IXMLDOMDocument* dom = nullptr;
-    IStream* stream = nullptr;
-    if (SUCCEEDED(CoCreateInstance(kDomDocument, nullptr, CLSCTX_INPROC_SERVER, kDomDocumentInterface,
-                                   reinterpret_cast<void**>(&dom))) &&
-        SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) {
-        ULONG written = 0;
-        stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
-        LARGE_INTEGER start = {};
-        stream->Seek(start, STREAM_SEEK_SET, nullptr);
-        VARIANT source;
-        VariantInit(&source);
-        source.vt = VT_UNKNOWN;
-        source.punkVal = stream;
-        VARIANT_BOOL loaded = VARIANT_FALSE;
-        IXMLDOMElement* root = nullptr;
-        if (SUCCEEDED(dom->load(source, &loaded)) && loaded == VARIANT_TRUE &&
-            SUCCEEDED(dom->get_documentElement(&root)) && root != nullptr) {
-            BSTR name = SysAllocString(section);
-            IXMLDOMNode* node = nullptr;
-            if (root->selectSingleNode(name, &node) == S_OK && node != nullptr) {
-                IXMLDOMNode* removed = nullptr;
-                root->removeChild(node, &removed);
-                if (removed != nullptr) removed->Release();
-                node->Release();
-            }
-            SysFreeString(name);
-            root->Release();
-            BSTR xml = nullptr;
-            if (SUCCEEDED(dom->get_xml(&xml)) && xml != nullptr) content.assign(xml, SysStringLen(xml));
-            SysFreeString(xml);
-        }
+    std::wstring content;
+    {
+        XmlReader reader(bytes, false);
+        reader.RemoveSection(section);
+        content = reader.Content();
     }
-    if (stream != nullptr) stream->Release();
-    if (dom != nullptr) dom->Release();
     if (com) CoUninitialize();
     return content;
 }
