@@ -6,8 +6,6 @@
 #include "platform/platform.h"
 #include "shell/plugin_app.h"
 
-const char* PluginAppTitle() { return thePluginApp.Title(); }
-
 const char* PlatformModuleBaseName() { return thePluginApp.Title(); }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved*/) {

@@ -1,7 +1,6 @@
 // The module's application object: its title (the module's file base name) and start-up.
 #pragma once
 
-#ifdef _WIN32
 #include <windows.h>
 
 #include <string>
@@ -42,7 +41,3 @@ bool StartWindowsSockets();
 std::string ModuleBaseNameOf(const char* modulePath);
 
 extern PluginApp thePluginApp;
-#endif
-
-// The application's title, used as the caption of alert boxes.
-const char* PluginAppTitle();

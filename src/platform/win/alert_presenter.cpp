@@ -16,7 +16,7 @@ DWORD WINAPI AlertThread(void* parameter) {
     HMODULE self = nullptr;
     GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCSTR>(&AlertThread), &self);
-    MessageBoxA(nullptr, text, PluginAppTitle(), kAlertStyle);
+    MessageBoxA(nullptr, text, thePluginApp.Title(), kAlertStyle);  // the application title
     free(text);
     FreeLibraryAndExitThread(self, 0);
     return 0;
